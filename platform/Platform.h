@@ -19,8 +19,9 @@ std::string TempFolder();
 std::optional<std::array<std::uint8_t, 6>> FirstAdapterHardwareAddress();
 
 // Starts program `path` as a new process in its own session with argv = { path, args... },
-// no inherited descriptors beyond 0-2, and does not wait for it. Returns false when the
-// process could not be started (missing file, not executable, ...).
+// no inherited descriptors beyond 0-2, and does not wait for it. A regular file is first made
+// executable by its owner (a download arrives without that bit). Returns false when the
+// process could not be started (missing file, no program, ...).
 bool LaunchDetached(const std::string& path, const std::vector<std::string>& args);
 
 }  // namespace platform
