@@ -5,6 +5,8 @@
 
 #include <QDialog>
 #include <QIcon>
+#include <QPointer>
+#include <memory>
 #include <string>
 
 #include "CWindowMessage.h"
@@ -14,7 +16,9 @@ class CMyProgressCtrl;
 class CPictureEx;
 class CPngStatic;
 class MyEditBrowseCtrl;
+class QImage;
 class QLabel;
+class ServiceClient;
 
 // 1 while the licence agreement is accepted; every run starts accepted.
 extern int g_bAgreed;
@@ -46,6 +50,13 @@ public:
     QLabel* m_stcNetworkHint = nullptr;        // 1050
     std::u16string m_strMacAddress;
 
+    // The client of the usage events; nullptr means ServiceClient::Instance() (tests point it
+    // at a local service).
+    ServiceClient* m_pServiceClient = nullptr;
+
+    // Ends the window; a download still running is stopped first (see EndDownload).
+    void done(int result) override;
+
 protected:
     // Installation branches of the command dispatch; each returns TRUE.
     bool InstallCommand();   // 1038
@@ -59,5 +70,16 @@ protected:
     // The usage event "S2_d01" / "S2_d02" with m_strMacAddress; waits up to 3 s.
     void ReportUsageEvent(const char16_t* code);
 
+    // Stops a running download: its pending progress calls are cancelled, its transfer aborted
+    // and its private file removed, waiting a bounded time for its thread. Safe to repeat.
+    void EndDownload();
+
     int m_nTimerId = 0;  // Qt's id of logical timer 1
+
+private:
+    QPointer<QObject> m_pDownloadGuard;  // the worker while it exists (it deletes itself)
+    bool m_bInstallStarted = false;
+    // The pictures the agreement toggle loaded last; the ones they replaced are freed.
+    std::unique_ptr<QImage> m_pInstallImage;
+    std::unique_ptr<QImage> m_pAgreeImage;
 };
