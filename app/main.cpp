@@ -1,0 +1,8 @@
+#include "COnlineInstallerApp.h"
+
+int main(int argc, char** argv)
+{
+    COnlineInstallerApp theApp(argc, argv);
+    theApp.InitInstance();
+    return theApp.ExitInstance();
+}
