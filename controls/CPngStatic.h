@@ -13,6 +13,8 @@ public:
     // static is transparent for the mouse, so presses reach the window beneath.
     CPngStatic(int id, bool notify, QWidget* parent = nullptr);
 
+    int GetDlgCtrlID() const { return m_nId; }
+
     const QImage* m_pImage = nullptr;  // not owned: the window keeps its images alive
 
 protected:
