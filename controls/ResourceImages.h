@@ -10,12 +10,13 @@ class QPainter;
 // alpha; a null (0 x 0) image when the resource is missing or cannot be decoded. Caller owns it.
 QImage* LoadPngResourceImage(unsigned id);
 
-// Multiplies blue, green and red by alpha / 255 (truncating) in every pixel of a 32-bit image
-// with alpha; other formats are left alone.
+// Multiplies blue, green and red by alpha / 255 (truncating) in every pixel of a straight-alpha
+// 32-bit image (Format_ARGB32), which then is Format_ARGB32_Premultiplied; other formats, an
+// already premultiplied image among them, are left alone.
 void PremultiplyAlpha(QImage& image);
 
 // The decoded picture of resource `type`/`id` (only the low 16 bits of id count), decoded once
-// and kept; nullptr when it does not exist.
+// and kept for the process's life (not owned by the caller); nullptr when it does not exist.
 const QImage* LoadResourceImageGdiplus(const char* type, unsigned id);
 
 // Draws resource `type`/`id` 1:1 at (rect.left, rect.top), rect.width() wide, at the image's own

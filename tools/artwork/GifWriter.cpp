@@ -227,8 +227,9 @@ QByteArray LzwCompress(const QByteArray& indices, int minCodeSize)
     return out;
 }
 
-QByteArray EncodeGif(const GifSlides& gif)
+EncodedGif EncodeGif(const GifSlides& gif)
 {
+    EncodedGif result;
     if (gif.slides.isEmpty())
         return {};
     const QSize size = gif.slides.first().size();
@@ -237,6 +238,7 @@ QByteArray EncodeGif(const GifSlides& gif)
             return {};
     }
     const QList<QRgb> palette = BuildSharedPalette(gif.slides);
+    result.palette = palette;
 
     QByteArray out("GIF89a");
     PutLe16(out, size.width());
@@ -265,8 +267,10 @@ QByteArray EncodeGif(const GifSlides& gif)
         PutLe16(out, size.width());
         PutLe16(out, size.height());
         out.append('\0');
-        out.append(LzwCompress(MapToPalette(slide, palette)));
+        result.indexed.append(MapToPalette(slide, palette));
+        out.append(LzwCompress(result.indexed.last()));
     }
     out.append(char(0x3B));
-    return out;
+    result.bytes = out;
+    return result;
 }

@@ -23,5 +23,12 @@ QByteArray MapToPalette(const QImage& slide, const QList<QRgb>& palette);
 // The GIF's LZW-compressed image data: minimum code size byte, sub-blocks, terminator.
 QByteArray LzwCompress(const QByteArray& indices, int minCodeSize = 8);
 
-// The whole file. Fails (empty result) when the slides are empty or not of one size.
-QByteArray EncodeGif(const GifSlides& gif);
+struct EncodedGif
+{
+    QByteArray bytes;           // the whole file; empty when the slides are unusable
+    QList<QRgb> palette;        // the global colour table
+    QList<QByteArray> indexed;  // each slide as palette indices, row by row
+};
+
+// The whole file. Fails (empty bytes) when the slides are empty or not of one size.
+EncodedGif EncodeGif(const GifSlides& gif);

@@ -10,11 +10,15 @@
 #include <QPainter>
 #include <QSet>
 #include <QString>
+#include <algorithm>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "CDialogP.h"
+#include "GifFrameWalker.h"
 #include "ResourceIds.h"
 #include "ResourceImages.h"
 
@@ -159,117 +163,70 @@ TEST(Resources, BackgroundIsA32BitBitmapWithZeroAlphaBytes)
     EXPECT_FALSE(image.hasAlphaChannel());
 }
 
-// The block structure of the banner as a reader independent of the installer's own walker sees
-// it: what every GIF decoder relies on.
-struct GifFrameInfo
-{
-    unsigned disposal;
-    unsigned delay;
-    bool transparent;
-    unsigned left, top, width, height;
-    bool localTable;
-};
-
-// Length of a sub-block chain at `at`, terminator included; -1 when it runs past the end.
-qsizetype ChainLength(const QByteArray& b, qsizetype at)
-{
-    qsizetype length = 0;
-    while (true) {
-        if (at + length >= b.size())
-            return -1;
-        const int n = static_cast<unsigned char>(b[at + length]);
-        length += n + 1;
-        if (n == 0)
-            return length;
-    }
-}
-
+// The banner as the installer's own walker cuts it: four slides, each a control extension and a
+// full-size image, each stream decodable on its own.
 TEST(Resources, BannerGifHasFourFullSizeSlidesOfThreeSeconds)
 {
     const QByteArray gif = ReadResource(QStringLiteral(":/GIF/%1").arg(res::IDG_BANNER));
     ASSERT_GT(gif.size(), 13 + 768);
     ASSERT_EQ(gif.left(6), QByteArray("GIF89a"));
-    EXPECT_EQ(Le16(gif, 6), 479u);
-    EXPECT_EQ(Le16(gif, 8), 236u);
     const unsigned packed = static_cast<unsigned char>(gif[10]);
-    ASSERT_TRUE(packed & 0x80) << "global colour table present";
-    ASSERT_EQ(packed & 7, 7u) << "256 entries";
+    EXPECT_EQ(packed & 0x87, 0x87u) << "a global colour table of 256 entries";
+    EXPECT_EQ(static_cast<unsigned char>(gif.back()), 0x3B) << "ends with the trailer";
 
-    std::vector<GifFrameInfo> frames;
-    bool pendingControl = false;
-    GifFrameInfo current{};
-    qsizetype at = 13 + 768;
-    bool trailer = false;
-    while (at < gif.size() && !trailer) {
-        const unsigned char label = static_cast<unsigned char>(gif[at]);
-        if (label == 0x3B) {
-            trailer = true;
-            ++at;
-        } else if (label == 0x21 && at + 1 < gif.size() &&
-                   static_cast<unsigned char>(gif[at + 1]) == 0xF9) {
-            ASSERT_LE(at + 8, gif.size());
-            ASSERT_EQ(int(gif[at + 2]), 4);
-            ASSERT_FALSE(pendingControl) << "two control extensions for one image at " << at;
-            const unsigned char flags = static_cast<unsigned char>(gif[at + 3]);
-            current = {};
-            current.disposal = (flags >> 2) & 7;
-            current.transparent = flags & 1;
-            current.delay = Le16(gif, at + 4);
-            ASSERT_EQ(int(gif[at + 7]), 0);
-            pendingControl = true;
-            at += 8;
-        } else if (label == 0x21) {
-            FAIL() << "unexpected extension 0x" << std::hex
-                   << int(static_cast<unsigned char>(gif[at + 1]));
-        } else if (label == 0x2C) {
-            ASSERT_TRUE(pendingControl) << "image without control extension at " << at;
-            ASSERT_LE(at + 11, gif.size());
-            current.left = Le16(gif, at + 1);
-            current.top = Le16(gif, at + 3);
-            current.width = Le16(gif, at + 5);
-            current.height = Le16(gif, at + 7);
-            current.localTable = static_cast<unsigned char>(gif[at + 9]) & 0x80;
-            ASSERT_EQ(int(gif[at + 10]), 8) << "LZW minimum code size";
-            const qsizetype chain = ChainLength(gif, at + 11);
-            ASSERT_GT(chain, 1) << "image data runs past the end";
-            frames.push_back(current);
-            pendingControl = false;
-            at += 11 + chain;
-        } else {
-            FAIL() << "unknown block label " << int(label) << " at " << at;
-        }
+    GifFrameWalker walker;
+    const auto* data = reinterpret_cast<const std::uint8_t*>(gif.constData());
+    ASSERT_TRUE(walker.Begin(data, size_t(gif.size())));
+    EXPECT_EQ(walker.ScreenWidth(), 479);
+    EXPECT_EQ(walker.ScreenHeight(), 236);
+    EXPECT_EQ(walker.ColorTableBytes(), 768u);
+
+    const size_t head = 13 + 768;
+    std::vector<QImage> slides;
+    while (std::optional<GifFrameStream> frame = walker.ExtractGraphicBlock()) {
+        SCOPED_TRACE("frame " + std::to_string(slides.size()));
+        EXPECT_EQ(frame->delay, 300u);
+        EXPECT_EQ(frame->disposal, 1u);
+        EXPECT_EQ(frame->left, 0);
+        EXPECT_EQ(frame->top, 0);
+        EXPECT_EQ(frame->width, 479);
+        EXPECT_EQ(frame->height, 236);
+        const std::vector<std::uint8_t>& s = frame->stream;
+        ASSERT_GT(s.size(), head + 8 + 11 + 1);
+        EXPECT_TRUE(std::equal(s.begin(), s.begin() + long(head), data)) << "header copied";
+        // The frame's own blocks: control extension (no transparent colour), then the image
+        // descriptor without a local table.
+        EXPECT_EQ(s[head], 0x21);
+        EXPECT_EQ(s[head + 1], 0xF9);
+        EXPECT_EQ(s[head + 3] & 1, 0) << "no transparent colour";
+        EXPECT_EQ(s[head + 8], 0x2C);
+        EXPECT_EQ(s[head + 8 + 9] & 0x80, 0) << "no local colour table";
+        EXPECT_EQ(s.back(), 0x3B);
+
+        QImage decoded;
+        ASSERT_TRUE(decoded.loadFromData(s.data(), int(s.size()), "GIF"));
+        EXPECT_EQ(decoded.size(), QSize(479, 236));
+        slides.push_back(decoded.convertToFormat(QImage::Format_RGB32));
     }
-    EXPECT_TRUE(trailer);
-    EXPECT_EQ(at, gif.size()) << "nothing follows the trailer";
-    ASSERT_EQ(frames.size(), 4u);
-    for (size_t i = 0; i < frames.size(); ++i) {
-        SCOPED_TRACE("frame " + std::to_string(i));
-        EXPECT_EQ(frames[i].disposal, 1u);
-        EXPECT_EQ(frames[i].delay, 300u);
-        EXPECT_FALSE(frames[i].transparent);
-        EXPECT_EQ(frames[i].left, 0u);
-        EXPECT_EQ(frames[i].top, 0u);
-        EXPECT_EQ(frames[i].width, 479u);
-        EXPECT_EQ(frames[i].height, 236u);
-        EXPECT_FALSE(frames[i].localTable);
+    ASSERT_EQ(slides.size(), 4u);
+    for (size_t i = 0; i < slides.size(); ++i) {
+        for (size_t j = i + 1; j < slides.size(); ++j)
+            EXPECT_NE(slides[i], slides[j]) << "slides " << i << " and " << j << " look alike";
     }
 }
 
-TEST(Resources, BannerDecodesToFourDistinctSlides)
+TEST(Resources, BannerDecodesWholeToFourSlides)
 {
     QBuffer buffer;
     buffer.setData(ReadResource(QStringLiteral(":/GIF/%1").arg(res::IDG_BANNER)));
     ASSERT_TRUE(buffer.open(QIODevice::ReadOnly));
     QImageReader reader(&buffer, "gif");
-    std::vector<QImage> slides;
-    for (QImage frame = reader.read(); !frame.isNull(); frame = reader.read())
-        slides.push_back(frame.convertToFormat(QImage::Format_RGB32));
-    ASSERT_EQ(slides.size(), 4u) << reader.errorString().toStdString();
-    for (size_t i = 0; i < slides.size(); ++i) {
-        EXPECT_EQ(slides[i].size(), QSize(479, 236));
-        for (size_t j = i + 1; j < slides.size(); ++j)
-            EXPECT_NE(slides[i], slides[j]) << "slides " << i << " and " << j;
+    int frames = 0;
+    for (QImage frame = reader.read(); !frame.isNull(); frame = reader.read(), ++frames) {
+        EXPECT_EQ(frame.size(), QSize(479, 236));
+        EXPECT_EQ(reader.nextImageDelay(), 3000);
     }
+    EXPECT_EQ(frames, 4) << reader.errorString().toStdString();
 }
 
 // --- licence text ------------------------------------------------------------------------
