@@ -14,7 +14,7 @@ const char* const kFontFamily = "WenQuanYi Micro Hei";
 const QColor kBlueTop(0x3d, 0x9b, 0xfa);
 const QColor kBlueBottom(0x1c, 0x76, 0xe3);
 const QColor kBlueEdge(0x17, 0x66, 0xc8);
-const QColor kGlyphGrey(0xc4, 0xc9, 0xd1);
+const QColor kGlyphGrey(0xd9, 0xdd, 0xe3);
 const QColor kFrameGrey(0xc3, 0xc8, 0xcf);
 
 QImage Blank(int w, int h, bool alpha)
@@ -221,8 +221,9 @@ void SlideBackground(QPainter& p, const QColor& from, const QColor& to)
     fill.setColorAt(0, from);
     fill.setColorAt(1, to);
     p.fillRect(QRect(0, 0, kSlideW, kSlideH), fill);
-    // A soft glow from the upper right keeps the gradient from looking flat.
-    QRadialGradient glow(QPointF(kSlideW * 0.8, kSlideH * 0.1), kSlideW * 0.6);
+    // A soft glow keeps the gradient from looking flat; it stays clear of the top-right corner,
+    // where the light grey window glyphs sit.
+    QRadialGradient glow(QPointF(kSlideW * 0.62, kSlideH * 0.62), kSlideW * 0.5);
     glow.setColorAt(0, QColor(255, 255, 255, 70));
     glow.setColorAt(1, QColor(255, 255, 255, 0));
     p.fillRect(QRect(0, 0, kSlideW, kSlideH), glow);
@@ -258,7 +259,7 @@ QImage SlideWelcome()
     SlideBackground(p, QColor(0x1b, 0x55, 0xd6), QColor(0x22, 0xb8, 0xea));
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(255, 255, 255, 34));
-    p.drawEllipse(QPointF(405, 70), 95, 95);
+    p.drawEllipse(QPointF(395, 118), 88, 88);
     p.setBrush(QColor(255, 255, 255, 24));
     p.drawEllipse(QPointF(330, 205), 60, 60);
     p.setBrush(QColor(255, 255, 255, 46));
