@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Runs the installer against the stand-in service on the compiled-in port: two copies side by
 # side (one with arguments it must ignore), each window at (0,0) 479x359, a screenshot, then
-# the close glyph and Yes on the question, after which each exits with 0.
+# the close glyph and Yes on the question, after which each exits with 0. Then the service
+# refuses the clock and answers with text that is not JSON: the installer shows its box and
+# still exits with 0.
 # Usage (inside an X server): window_e2e.sh <installer> <devservice> <payload> <output dir>
 set -uo pipefail
 
@@ -22,14 +24,27 @@ if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
   exit 77
 fi
 
-"$devservice" --port "$port" --payload "$payload" --events "$work/events" 2>"$work/service.log" &
-service=$!
-pids+=("$service")
-for _ in $(seq 1 200); do
-  (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break
-  kill -0 "$service" 2>/dev/null || fail "the service did not start: $(cat "$work/service.log")"
-  sleep 0.05
-done
+service=""
+start_service() {
+  "$devservice" --port "$port" --payload "$payload" --events "$work/events" "$@" >>"$work/service.out" 2>"$work/service.log" &
+  service=$!
+  pids+=("$service")
+  for _ in $(seq 1 200); do
+    (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && return 0
+    kill -0 "$service" 2>/dev/null || fail "the service did not start: $(cat "$work/service.log")"
+    sleep 0.05
+  done
+  fail "the service does not answer on port $port"
+}
+stop_service() {
+  kill "$service" 2>/dev/null
+  wait "$service" 2>/dev/null
+  for _ in $(seq 1 200); do
+    (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || return 0
+    sleep 0.05
+  done
+}
+start_service
 
 # The visible top-level window of a process, once it is mapped.
 window_of() {
@@ -100,6 +115,44 @@ close_with_yes() {
   echo "process $pid ended with 0 after Yes"
 }
 
+# Waits for process $1 to end; prints its exit status.
+exit_status_of() {
+  for _ in $(seq 1 200); do
+    if ! kill -0 "$1" 2>/dev/null; then
+      wait "$1"; echo $?; return 0
+    fi
+    sleep 0.05
+  done
+  return 1
+}
+
 close_with_yes "$second" "$win2"
 close_with_yes "$first" "$win1"
+
+# A message box is the only thing left to answer: OK it and expect exit code 0.
+answer_box_and_expect_zero() {
+  local mode=$1 pid box status
+  stop_service
+  start_service --version-mode "$mode"
+  "$installer" 2>"$work/$mode.log" &
+  pid=$!
+  pids+=("$pid")
+  box=""
+  for _ in $(seq 1 200); do
+    # the clock box has no visible window under it; the error box sits over the window
+    box=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | tail -n 1)
+    [ -n "$box" ] && [ "$(xwininfo -id "$box" | awk '/Width:/{print $2}')" != 479 ] && break
+    box=""
+    sleep 0.05
+  done
+  [ -n "$box" ] || fail "no message box with the service in mode $mode"
+  import -window root "$out/box-$mode.png" 2>/dev/null || true
+  xdotool windowfocus --sync "$box" 2>/dev/null || true
+  xdotool key Return
+  status=$(exit_status_of "$pid") || fail "the installer still runs after the box ($mode)"
+  [ "$status" -eq 0 ] || fail "exit code $status after the box ($mode)"
+  echo "service mode $mode: box answered, exit code 0"
+}
+answer_box_and_expect_zero clock
+answer_box_and_expect_zero not-json
 echo "PASS"
