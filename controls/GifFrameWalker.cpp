@@ -233,8 +233,8 @@ std::optional<GifFrameStream> GifFrameWalker::ExtractGraphicBlock()
 
     const std::uint64_t at = m_nCursor;
     if (ClassifyBlock() == GifBlockKind::ImageDescriptor) {
-        // Fields 1 to 8 lie inside the descriptor's fixed 11 bytes, which SkipBlock checks below;
-        // read them only once the block is known to fit.
+        // Fields 1 to 8 lie inside the descriptor's fixed 11 bytes: read them only once the
+        // whole block is known to fit.
         if (CurrentBlockSize() < 0)
             return std::nullopt;
         frame.left = *WordAt(at + 1);

@@ -222,6 +222,7 @@ void TestCPictureEx::onlyOneFrameDecodes()
 void TestCPictureEx::disposal_data()
 {
     QTest::addColumn<unsigned>("disposal");
+    QTest::addColumn<int>("transparent");  // colour index of frame 1 that is not drawn
     QTest::addColumn<QImage>("expected");
 
     // Frame 0 fills the screen half red, half green; frame 1 paints blue over (2,1) 4 x 3 with
@@ -231,28 +232,30 @@ void TestCPictureEx::disposal_data()
         for (int x = 2; x < 6; ++x)
             kept.setPixel(x, y, kBlue);
     kept.setPixel(7, 5, kYellow);
-    QTest::newRow("1 keeps the frame") << 1u << kept;
+    QTest::newRow("1 keeps the frame") << 1u << -1 << kept;
 
     QImage cleared = HalfAndHalfPixels();
     for (int y = 1; y < 4; ++y)
         for (int x = 2; x < 6; ++x)
             cleared.setPixel(x, y, kButtonFace);
     cleared.setPixel(7, 5, kYellow);
-    QTest::newRow("2 clears only its rectangle to the background") << 2u << cleared;
+    QTest::newRow("2 clears only its rectangle to the background") << 2u << -1 << cleared;
 
     QImage restored = HalfAndHalfPixels();
     restored.setPixel(7, 5, kYellow);
-    QTest::newRow("3 restores exactly the pixels under it") << 3u << restored;
+    QTest::newRow("3 restores exactly the pixels under it") << 3u << -1 << restored;
+    QTest::newRow("transparent pixels leave the surface as it was") << 1u << 2 << restored;
 }
 
 void TestCPictureEx::disposal()
 {
     QFETCH(unsigned, disposal);
+    QFETCH(int, transparent);
     QFETCH(QImage, expected);
 
-    const Bytes gif =
-        Cat({Header(8, 6, kPalette), Control(1, 0), HalfAndHalf(), Control(disposal, 5),
-             SolidImage(2, 1, 4, 3, 2), Control(1, 300), SolidImage(7, 5, 1, 1, 3), Trailer()});
+    const Bytes gif = Cat({Header(8, 6, kPalette), Control(1, 0), HalfAndHalf(),
+                           Control(disposal, 5, transparent), SolidImage(2, 1, 4, 3, 2),
+                           Control(1, 300), SolidImage(7, 5, 1, 1, 3), Trailer()});
     auto banner = MakeBanner();
     QVERIFY(Load(*banner, gif));
     QCOMPARE(banner->FrameCount(), 3);
