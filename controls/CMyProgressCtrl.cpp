@@ -17,6 +17,7 @@ struct CMyProgressCtrl::WorkerLink::Gate
     std::condition_variable applied;
     bool open = true;
     CMyProgressCtrl* ctrl = nullptr;
+    int waiting = 0;
 };
 
 CMyProgressCtrl::CMyProgressCtrl(int id, QWidget* parent)
@@ -43,6 +44,12 @@ void CMyProgressCtrl::CancelPendingCalls()
         m_gate->ctrl = nullptr;
     }
     m_gate->applied.notify_all();
+}
+
+int CMyProgressCtrl::WaitingWorkers() const
+{
+    std::lock_guard lock(m_gate->mutex);
+    return m_gate->waiting;
 }
 
 void CMyProgressCtrl::SetRange(int lower, int upper)
@@ -150,6 +157,8 @@ bool CMyProgressCtrl::WorkerLink::SetPos(int pos) const
             gate->applied.notify_all();
         },
         Qt::QueuedConnection);
+    ++gate->waiting;
     gate->applied.wait(lock, [&] { return *done || !gate->open; });
+    --gate->waiting;
     return *done;
 }

@@ -32,6 +32,8 @@ public:
     // Wakes every waiting worker (they return false) and refuses later calls. The owner calls
     // it before it waits for the worker to end, so neither side waits for the other.
     void CancelPendingCalls();
+    // How many workers wait in SetPosFromWorker right now (diagnostics, tests).
+    int WaitingWorkers() const;
 
     // A handle a worker may keep and use after the bar is gone: it shares the gate, not the
     // widget, so a late call finds the gate closed and returns false.
