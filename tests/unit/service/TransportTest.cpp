@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -197,7 +198,7 @@ TEST_F(TransportTest, OldReplyTextIsReplaced)
 TEST_F(TransportTest, ErrorStatusIsDeliveredLikeAnyReply)
 {
     const std::string html = "<html><body><h1>404 Not Found</h1></body></html>";
-    OnPost([&html](const httplib::Request&, httplib::Response& res) {
+    OnPost([html](const httplib::Request&, httplib::Response& res) {
         res.status = 404;
         res.set_content(html, "text/html");
     });
@@ -226,9 +227,9 @@ TEST_F(TransportTest, RedirectIsNotFollowed)
 TEST_F(TransportTest, StallAfterHalfTheBodyTimesOutWithThatHalf)
 {
     const std::string half(600, 'h');
-    OnPost([this, &half](const httplib::Request&, httplib::Response& res) {
+    OnPost([this, half](const httplib::Request&, httplib::Response& res) {
         res.set_content_provider(half.size() * 2, "application/octet-stream",
-                                 [this, &half](size_t offset, size_t, httplib::DataSink& sink) {
+                                 [this, half](size_t offset, size_t, httplib::DataSink& sink) {
                                      if (offset == 0) {
                                          sink.write(half.data(), half.size());
                                      }
@@ -249,7 +250,7 @@ TEST_F(TransportTest, StallAfterHalfTheBodyTimesOutWithThatHalf)
 TEST_F(TransportTest, GzipReplyArrivesDecoded)
 {
     const std::string json = "{\"code\":0,\"data\":{\"url\":\"http://127.0.0.1/setup.bin\"}}";
-    OnPost([&json](const httplib::Request&, httplib::Response& res) {
+    OnPost([json](const httplib::Request&, httplib::Response& res) {
         res.set_header("Content-Encoding", "gzip");
         res.set_content(Gzip(json), "application/octet-stream");
     });
@@ -278,23 +279,23 @@ TEST_F(TransportTest, ReplySizeIsCappedAtOneMebibyte)
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        const std::string body(row.size, 'x');
-        OnPost([&](const httplib::Request&, httplib::Response& res) {
+        const auto body = std::make_shared<const std::string>(row.size, 'x');
+        OnPost([body, row](const httplib::Request&, httplib::Response& res) {
             if (row.chunked) {
                 res.set_chunked_content_provider(
-                    "application/octet-stream", [&body](size_t offset, httplib::DataSink& sink) {
-                        const size_t n = std::min<size_t>(64 * 1024, body.size() - offset);
-                        sink.write(body.data() + offset, n);
-                        if (offset + n == body.size()) {
+                    "application/octet-stream", [body](size_t offset, httplib::DataSink& sink) {
+                        const size_t n = std::min<size_t>(64 * 1024, body->size() - offset);
+                        sink.write(body->data() + offset, n);
+                        if (offset + n == body->size()) {
                             sink.done();
                         }
                         return true;
                     });
             } else if (row.gzip) {
                 res.set_header("Content-Encoding", "gzip");
-                res.set_content(Gzip(body), "application/octet-stream");
+                res.set_content(Gzip(*body), "application/octet-stream");
             } else {
-                res.set_content(body, "application/octet-stream");
+                res.set_content(*body, "application/octet-stream");
             }
         });
         std::string reply = "stale";
