@@ -84,6 +84,23 @@ std::size_t CollectHeader(char* data, std::size_t size, std::size_t count, void*
     return size * count;
 }
 
+// Waits for `pid` up to `limit` without polling in a loop: a pidfd becomes readable at its exit.
+int WaitForChild(pid_t pid, std::chrono::milliseconds limit)
+{
+    const int pidFd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+    if (pidFd < 0)
+        return -1;
+    pollfd watched{pidFd, POLLIN, 0};
+    const int ready = poll(&watched, 1, static_cast<int>(limit.count()));
+    close(pidFd);
+    if (ready <= 0)
+        return -1;
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid)
+        return -1;
+    return ExitCodeOf(status);
+}
+
 }  // namespace
 
 DevServiceProcess::~DevServiceProcess()
@@ -189,6 +206,34 @@ int DevServiceProcess::Stop(std::chrono::milliseconds limit)
 std::string DevServiceProcess::Url(const std::string& path) const
 {
     return "http://127.0.0.1:" + std::to_string(m_nPort) + path;
+}
+
+int RunProgram(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv,
+               std::chrono::milliseconds limit)
+{
+    std::vector<std::string> words = argv;
+    std::vector<char*> args;
+    for (auto& word : words)
+        args.push_back(word.data());
+    args.push_back(nullptr);
+    std::vector<std::string> envWords = extraEnv;
+    std::vector<char*> env;
+    for (auto& entry : envWords)
+        env.push_back(entry.data());
+    for (char** entry = environ; *entry; ++entry)
+        env.push_back(*entry);
+    env.push_back(nullptr);
+
+    pid_t pid = -1;
+    if (posix_spawn(&pid, args[0], nullptr, nullptr, args.data(), env.data()) != 0)
+        return -1;
+    const int code = WaitForChild(pid, limit);
+    if (code < 0) {
+        kill(pid, SIGKILL);
+        int status = 0;
+        waitpid(pid, &status, 0);
+    }
+    return code;
 }
 
 HttpRequest HttpRequest::Get(std::string url)

@@ -82,6 +82,11 @@ private:
     std::string m_strPath;
 };
 
+// Runs a program with extra environment entries ("NAME=value") and waits up to `limit`. Returns
+// its exit code, 128 + the signal, or -1 when it did not end in time (it is then killed).
+int RunProgram(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv,
+               std::chrono::milliseconds limit);
+
 std::string ReadFile(const std::string& path);
 bool WriteFile(const std::string& path, const std::string& bytes);
 std::string RandomBytes(std::size_t count, std::uint32_t seed);
