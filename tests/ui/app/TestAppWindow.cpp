@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QWindow>
 #include <QtTest>
+#include <atomic>
 #include <mutex>
 #include <thread>
 
@@ -42,6 +43,18 @@ public:
                           ++m_nRequests;
                           res.set_content(m_reply, "application/json");
                       });
+        // A download that runs far longer than any test waits, so the window stays downloading.
+        m_server.Get("/slow/inst.exe", [this](const httplib::Request&, httplib::Response& res) {
+            res.set_content_provider(
+                64u * 1024 * 1024, "application/octet-stream",
+                [this](std::size_t, std::size_t length, httplib::DataSink& sink) {
+                    if (m_bStopping)
+                        return false;
+                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                    const std::string block(std::min<std::size_t>(length, 4096), 'x');
+                    return sink.write(block.data(), block.size());
+                });
+        });
         m_nPort = m_server.bind_to_any_port("127.0.0.1");
         m_thread = std::thread([this] { m_server.listen_after_bind(); });
         while (!m_server.is_running())
@@ -49,6 +62,7 @@ public:
     }
     ~VersionService()
     {
+        m_bStopping = true;
         m_server.stop();
         m_thread.join();
     }
@@ -71,6 +85,7 @@ private:
     std::string m_reply;
     int m_nRequests = 0;
     int m_nPort = 0;
+    std::atomic<bool> m_bStopping{false};
 };
 
 int CountBoxes(const ModalWatcher& watcher, const QString& text)
@@ -100,6 +115,7 @@ private slots:
     void versionQuery_data();
     void versionQuery();
     void layout();
+    void enterAndEscapeChangeNothing_data();
     void enterAndEscapeChangeNothing();
     void commandDispatch();
     void installerError_data();
@@ -313,15 +329,27 @@ void TestAppWindow::layout()
     QCOMPARE(*agree->m_pImage, *ticked);
 }
 
+void TestAppWindow::enterAndEscapeChangeNothing_data()
+{
+    QTest::addColumn<bool>("downloading");
+    QTest::newRow("ready") << false;
+    QTest::newRow("downloading") << true;
+}
+
 void TestAppWindow::enterAndEscapeChangeNothing()
 {
-    auto dlg = ReadyWindow();
+    QFETCH(bool, downloading);
+    auto dlg = ReadyWindow(R"({"data":{"url":")" + m_service->Url() + R"(/slow/inst.exe"}})");
     QVERIFY(dlg);
     ModalWatcher watcher;
+    if (downloading) {
+        QVERIFY(dlg->OnCommand(MAKEWPARAM(res::IDC_INSTALL, 0), 0));
+        QVERIFY(dlg->Control(res::IDC_PROGRESS)->isVisible());
+    }
     auto* edit = static_cast<QLineEdit*>(dlg->Control(res::IDC_FOLDER));
     const QRect before = dlg->geometry();
     for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
-        QTest::keyClick(edit, key);
+        QTest::keyClick(dlg->focusWidget() ? dlg->focusWidget() : dlg.get(), key);
         QTest::keyClick(dlg.get(), key);
     }
     QCoreApplication::processEvents();
@@ -330,7 +358,8 @@ void TestAppWindow::enterAndEscapeChangeNothing()
     QCOMPARE(dlg->geometry(), before);
     QCOMPARE(edit->text(), QStringLiteral("/opt/Vantora"));
     QVERIFY(watcher.seen.isEmpty());
-    QVERIFY(!dlg->Control(res::IDC_PROGRESS)->isVisible());
+    QCOMPARE(dlg->Control(res::IDC_PROGRESS)->isVisible(), downloading);
+    QCOMPARE(dlg->Control(res::IDC_INSTALL)->isVisible(), !downloading);
 }
 
 void TestAppWindow::commandDispatch()
@@ -379,19 +408,25 @@ void TestAppWindow::installerError()
 void TestAppWindow::closeQuestion_data()
 {
     QTest::addColumn<bool>("fromGlyph");
+    QTest::addColumn<bool>("downloading");
     QTest::addColumn<int>("answer");
-    QTest::newRow("close request, Yes") << false << int(QMessageBox::Yes);
-    QTest::newRow("close request, No") << false << int(QMessageBox::No);
-    QTest::newRow("close glyph, Yes") << true << int(QMessageBox::Yes);
-    QTest::newRow("close glyph, No") << true << int(QMessageBox::No);
+    QTest::newRow("close request, Yes") << false << false << int(QMessageBox::Yes);
+    QTest::newRow("close request, No") << false << false << int(QMessageBox::No);
+    QTest::newRow("close glyph, Yes") << true << false << int(QMessageBox::Yes);
+    QTest::newRow("close glyph, No") << true << false << int(QMessageBox::No);
+    QTest::newRow("close request while downloading, Yes") << false << true << int(QMessageBox::Yes);
+    QTest::newRow("close glyph while downloading, No") << true << true << int(QMessageBox::No);
 }
 
 void TestAppWindow::closeQuestion()
 {
     QFETCH(bool, fromGlyph);
+    QFETCH(bool, downloading);
     QFETCH(int, answer);
-    auto dlg = ReadyWindow();
+    auto dlg = ReadyWindow(R"({"data":{"url":")" + m_service->Url() + R"(/slow/inst.exe"}})");
     QVERIFY(dlg);
+    if (downloading)
+        QVERIFY(dlg->OnCommand(MAKEWPARAM(res::IDC_INSTALL, 0), 0));
     ModalWatcher watcher({static_cast<QMessageBox::StandardButton>(answer)});
     if (fromGlyph)
         QTest::mouseClick(dlg->Control(res::IDC_CLOSE), Qt::LeftButton, {}, QPoint(10, 10));
@@ -410,6 +445,7 @@ void TestAppWindow::closeQuestion()
         QCoreApplication::processEvents();
         QVERIFY(!dlg->HasEnded());
         QVERIFY(dlg->isVisible());
+        QCOMPARE(dlg->Control(res::IDC_PROGRESS)->isVisible(), downloading);
     }
 }
 
