@@ -1,5 +1,6 @@
 // The animated banner against crafted GIFs: still pictures, frame disposal on the surface,
-// stopping during a long delay, loading again while animating, and the glyph commands.
+// stopping during a long delay and the glyph commands. Loading again while animating is
+// BannerReloadRace.cpp.
 #include <QBuffer>
 #include <QDialog>
 #include <QPushButton>  // ModalWatcher.h uses QPushButton without including it
@@ -77,6 +78,25 @@ QImage Grabbed(CPictureEx& banner)
     return banner.grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
+// Notes the icon and the owner of every message box as it is shown.
+class BoxObserver : public QObject
+{
+public:
+    QVector<QMessageBox::Icon> icons;
+    QVector<QWidget*> owners;
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show)
+            if (auto* box = qobject_cast<QMessageBox*>(object)) {
+                icons.append(box->icon());
+                owners.append(box->parentWidget());
+            }
+        return false;
+    }
+};
+
 }  // namespace
 
 class TestCPictureEx : public QObject
@@ -95,7 +115,6 @@ private slots:
     void disposal();
     void stopCutsTheDelayShort_data();
     void stopCutsTheDelayShort();
-    void loadingAgainWhileAnimating();
     void bannerResourceAnimates();
     void minimiseGlyph();
     void closeGlyph_data();
@@ -299,30 +318,6 @@ void TestCPictureEx::stopCutsTheDelayShort()
     QVERIFY(AllPixels(banner->SurfaceCopy(), kBlue));  // the slide stays where it stopped
 }
 
-void TestCPictureEx::loadingAgainWhileAnimating()
-{
-    const Bytes head = Header(8, 6, kPalette);
-    const Bytes fast =
-        Cat({head, Control(2, 5), SolidImage(0, 0, 8, 6, 0), Control(3, 5),
-             SolidImage(2, 2, 3, 3, 1), Control(1, 5), SolidImage(0, 0, 4, 4, 2), Trailer()});
-    const Bytes slow = Cat({head, Control(1, 300), SolidImage(0, 0, 8, 6, 3), Control(1, 300),
-                            SolidImage(0, 0, 8, 6, 1), Trailer()});
-    auto banner = MakeBanner();
-    banner->show();
-    for (int round = 0; round < 12; ++round) {
-        const Bytes& gif = round % 2 ? slow : fast;
-        QVERIFY(Load(*banner, gif));
-        QVERIFY(!banner->StartAnimation());
-        QVERIFY(banner->IsAnimating());
-        // Let the thread draw while the GUI thread paints the surface.
-        QTRY_VERIFY(!AllPixels(banner->SurfaceCopy(), kMenu));
-        banner->repaint();
-        (void)banner->grab();
-    }
-    // Destroyed while animating: the thread ends before the surface goes.
-    banner.reset();
-}
-
 void TestCPictureEx::bannerResourceAnimates()
 {
     auto banner = MakeBanner();
@@ -368,6 +363,8 @@ void TestCPictureEx::closeGlyph()
     QDialog dialog;
     CPictureEx* banner = MakeBanner(&dialog).release();
     ModalWatcher watcher({QMessageBox::StandardButton(answer)});
+    BoxObserver observer;
+    qApp->installEventFilter(&observer);
     bool handled = false;
     bool open = false;
     QTimer::singleShot(0, &dialog, [&] {
@@ -383,6 +380,8 @@ void TestCPictureEx::closeGlyph()
     QCOMPARE(watcher.seen[0].text, QStringLiteral("确定要退出吗?"));
     QCOMPARE(watcher.seen[0].title, QStringLiteral("Vantora2.0安装"));
     QCOMPARE(watcher.seen[0].buttons, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(observer.icons, QVector<QMessageBox::Icon>{QMessageBox::NoIcon});
+    QCOMPARE(observer.owners, QVector<QWidget*>{banner});
 }
 
 void TestCPictureEx::otherCommands()
