@@ -95,6 +95,13 @@ void TestDialogP::layoutByPictureSizes()
 
 void TestDialogP::textIsReadOnlyWhiteAndScrolls()
 {
+    // A desktop whose fields are grey: the licence text still sits on white.
+    const QPalette desktop = QApplication::palette();
+    QPalette greyFields = desktop;
+    greyFields.setColor(QPalette::Base, QColor(212, 208, 200));
+    QApplication::setPalette(greyFields);
+    const auto restore = qScopeGuard([&] { QApplication::setPalette(desktop); });
+
     CDialogP dialog;
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));

@@ -54,8 +54,8 @@ private:
         if (m_choose.isEmpty()) {
             picker->reject();
         } else {
+            // With nothing selected, a folder picker answers the folder it shows.
             picker->setDirectory(m_choose);
-            picker->selectFile(m_choose);
             static_cast<QDialog*>(picker)->accept();  // dispatches to the picker's own
         }
     }
