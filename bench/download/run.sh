@@ -3,6 +3,7 @@
 # server, beside `curl -o FILE` of the same URL in the same run. Reports throughput, the ratio
 # to curl, and the worker process's resident memory before the transfer and at its peak.
 # Usage: bench/download/run.sh [build-dir]   (default: build). Bounded: about a minute.
+# installer_peak.sh measures the real installer's idle and peak memory for a 1 GiB download.
 set -euo pipefail
 build=${1:-build}
 server_bin=$build/bench/download/bench_static_server

@@ -13,7 +13,6 @@
 #include <memory>
 #include <sstream>
 
-#include <QPushButton>  // before ModalWatcher.h, which needs the complete type
 #include "CHttpFileObject.h"
 #include "CMyProgressCtrl.h"
 #include "CWindowMessage.h"

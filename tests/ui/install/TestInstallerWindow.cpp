@@ -11,7 +11,6 @@
 #include <fstream>
 #include <memory>
 
-#include <QPushButton>  // before ModalWatcher.h, which needs the complete type
 #include "CDialogP.h"
 #include "CHttpFileObject.h"
 #include "CInstallerWindowBase.h"
