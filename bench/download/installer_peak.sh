@@ -15,7 +15,10 @@ base=/dev/shm; [ -d $base ] || base=${TMPDIR:-/tmp}
 work=$(mktemp -d "$base/vantora-peak-XXXXXX")
 pids=()
 cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null && wait "$p" 2>/dev/null; done
+  for p in "${pids[@]}"; do
+    kill "$p" 2>/dev/null || true
+    wait "$p" 2>/dev/null || true
+  done
   rm -rf "$work"
 }
 trap cleanup EXIT

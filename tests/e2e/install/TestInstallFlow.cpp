@@ -79,6 +79,9 @@ protected:
     {
         m_installer.Stop();
         m_service.Stop();
+        // A launched payload runs on by itself for a moment; it ends on its own timer and
+        // would recreate its runtime folder, so the folder goes only after it.
+        e2e::WaitFor([&] { return !PayloadRunning(); }, 5000);
         if (!m_dir.empty()) {
             chmod(m_tmp.c_str(), 0700);
             std::error_code ignored;
@@ -206,6 +209,19 @@ protected:
     std::vector<Event> Events() const;
 
     std::string Address() const { return WideToUtf8(GetMacAddress()); }
+
+    // A process started from this test's folder (the launched payload) still runs.
+    bool PayloadRunning() const
+    {
+        if (m_dir.empty())
+            return false;
+        for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+            const std::string argv0 = e2e::ReadFile(entry.path().string() + "/cmdline");
+            if (argv0.rfind(m_dir + "/", 0) == 0)
+                return true;
+        }
+        return false;
+    }
 
     // Names in the temp folder, for messages.
     std::string Listing() const
