@@ -17,7 +17,15 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
+# A display that vanished (parallel xvfb-run -a runs can pick the same number) is not the
+# installer's fault: exit 75 and let the caller start a fresh server.
+display_alive() { xdpyinfo >/dev/null 2>&1; }
+fail() {
+  display_alive || { echo "display $DISPLAY went away: $*" >&2; exit 75; }
+  echo "FAIL: $*" >&2
+  exit 1
+}
+display_alive || { echo "display $DISPLAY does not answer" >&2; exit 75; }
 
 if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
   echo "SKIP: port $port is already in use; the installer's compiled-in service address needs it" >&2

@@ -4,7 +4,6 @@
 #include <httplib.h>
 
 #include <QLineEdit>
-#include <QPushButton>  // before ModalWatcher.h, which needs the complete type
 #include <QTemporaryDir>
 #include <QWindow>
 #include <QtTest>
