@@ -113,6 +113,16 @@ TEST_F(DevServiceTest, ListensOnLoopbackOnly)
     EXPECT_EQ(listening, 1);
 }
 
+TEST_F(DevServiceTest, ASecondServiceCannotShareItsPort)
+{
+    // Two services on one port would split the requests between them without a word.
+    StartWith({});
+    DevServiceProcess second;
+    std::string error;
+    EXPECT_FALSE(second.Start({"--port", std::to_string(m_service.Port())}, error));
+    EXPECT_NE(error.find("ended before it listened"), std::string::npos) << error;
+}
+
 TEST_F(DevServiceTest, ChecksAppKeySignatureAndTimeStamp)
 {
     StartWith({});

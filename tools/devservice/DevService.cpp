@@ -165,6 +165,12 @@ int DevService::Open(std::string& error)
                      request.path.c_str(), response.status);
     });
 
+    // SO_REUSEADDR only: the library's default also sets SO_REUSEPORT, which would let a second
+    // service bind the same port silently and split the requests between the two.
+    m_server.set_socket_options([](socket_t sock) {
+        int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+    });
     if (m_options.port == 0) {
         m_nPort = m_server.bind_to_any_port("127.0.0.1");
     } else {
