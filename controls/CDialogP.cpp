@@ -171,6 +171,9 @@ bool CDialogP::OnInitDialog()
     const int h = 3 * w / 4;
     setFixedSize(w, h);
 
+    // The title static shows the whole title bar: its template height is shorter than the
+    // picture, which would leave a band of the window's grey between the title and the text.
+    m_pngTitle->setGeometry(0, 0, w, ImageHeight(title));
     m_pngCloseGlyph->setGeometry(w - 25, 12, 20, 20);
     m_pngFooter->setGeometry(0, h - ImageHeight(strip), w, ImageHeight(strip));
     m_pngCloseButton->setGeometry(w - ImageWidth(button) - 5, h - ImageHeight(button) - 5,

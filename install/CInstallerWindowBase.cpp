@@ -1,7 +1,5 @@
 #include "CInstallerWindowBase.h"
 
-#include <sys/stat.h>
-
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QImage>
@@ -164,11 +162,6 @@ long CInstallerWindowBase::OnDownloadFinished(WPARAM, LPARAM)
         folder = m_editFolder->text().toStdU16String();
     if (folder.size() > kFolderTextUnits)
         folder.resize(kFolderTextUnits);
-
-    // The download left the file owner-only; make sure its owner may run it.
-    struct stat info;
-    if (stat(m_strInstallerPath.c_str(), &info) == 0)
-        chmod(m_strInstallerPath.c_str(), (info.st_mode & 07777) | S_IXUSR);
 
     const bool launched =
         platform::LaunchDetached(m_strInstallerPath, {WideToUtf8(folder) + "|online_install"});

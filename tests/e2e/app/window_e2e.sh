@@ -123,11 +123,13 @@ close_with_yes() {
   echo "process $pid ended with 0 after Yes"
 }
 
-# Waits for process $1 to end; prints its exit status.
+# Waits for process $1 to end and sets $status to its exit status. It runs in this shell, not in
+# a command substitution: only the shell that started the process can wait for it.
 exit_status_of() {
+  status=""
   for _ in $(seq 1 200); do
     if ! kill -0 "$1" 2>/dev/null; then
-      wait "$1"; echo $?; return 0
+      wait "$1"; status=$?; return 0
     fi
     sleep 0.05
   done
@@ -157,7 +159,7 @@ answer_box_and_expect_zero() {
   import -window root "$out/box-$mode.png" 2>/dev/null || true
   xdotool windowfocus --sync "$box" 2>/dev/null || true
   xdotool key Return
-  status=$(exit_status_of "$pid") || fail "the installer still runs after the box ($mode)"
+  exit_status_of "$pid" || fail "the installer still runs after the box ($mode)"
   [ "$status" -eq 0 ] || fail "exit code $status after the box ($mode)"
   echo "service mode $mode: box answered, exit code 0"
 }

@@ -91,6 +91,9 @@ void TestDialogP::layoutByPictureSizes()
     const QImage shot = dialog.grab().toImage();
     const QImage* strip = dialog.m_pngFooter->m_pImage;
     QCOMPARE(shot.pixelColor(2, 293 + 17), strip->pixelColor(2, 17));  // an opaque picture
+    // The whole title bar shows, down to the text field.
+    const QImage* title = dialog.m_pngTitle->m_pImage;
+    QCOMPARE(shot.pixelColor(200, 35), title->pixelColor(200, 35));
 }
 
 void TestDialogP::textIsReadOnlyWhiteAndScrolls()
