@@ -111,6 +111,16 @@ protected:
     }
 
     // Starts the installer with TMPDIR at `tmp` and waits for its window.
+    // The service in `mode`, then the installer with TMPDIR `tmp`; false when the test is
+    // skipped (port taken) or either did not start.
+    bool StartServiceAndInstaller(const std::string& mode, const std::string& tmp)
+    {
+        StartService(mode);
+        if (IsSkipped() || HasFatalFailure())
+            return false;
+        StartInstaller(tmp);
+        return !HasFatalFailure();
+    }
     void StartInstaller(const std::string& tmp)
     {
         ASSERT_TRUE(m_installer.Start({g_installer},
@@ -286,11 +296,7 @@ void ExpectEvents(const std::vector<Event>& events, const std::vector<std::strin
 
 TEST_F(InstallFlow, FullInstallationLaunchesThePayloadWithTheFolder)
 {
-    StartService("slow");
-    if (IsSkipped() || HasFatalFailure())
-        return;
-    StartInstaller(m_tmp);
-    if (HasFatalFailure())
+    if (!StartServiceAndInstaller("slow", m_tmp))
         return;
     const std::string barArea =
         "410x10+" + std::to_string(m_origin.x + 34) + "+" + std::to_string(m_origin.y + 284);
@@ -331,11 +337,7 @@ TEST_P(InstallFailure, ShowsBothBoxesAndLeavesNothing)
         if (access(m_tmp.c_str(), W_OK) == 0)
             tmp = "/proc";
     }
-    StartService(c.mode);
-    if (IsSkipped() || HasFatalFailure())
-        return;
-    StartInstaller(tmp);
-    if (HasFatalFailure())
+    if (!StartServiceAndInstaller(c.mode, tmp))
         return;
     ClickInstall();
     const std::string title = std::filesystem::path(g_installer).stem().string();
@@ -358,11 +360,7 @@ INSTANTIATE_TEST_SUITE_P(Downloads, InstallFailure,
 
 TEST_F(InstallFlow, DownloadWithoutLengthStillCompletes)
 {
-    StartService("no-length");
-    if (IsSkipped() || HasFatalFailure())
-        return;
-    StartInstaller(m_tmp);
-    if (HasFatalFailure())
+    if (!StartServiceAndInstaller("no-length", m_tmp))
         return;
     ClickInstall();
     ASSERT_TRUE(e2e::WaitFor([&] { return PayloadArgv().size() >= 2; }, 20000));
@@ -377,13 +375,7 @@ TEST_F(InstallFlow, LinkPlantedAtTheInstallerPathIsNotFollowed)
     std::ofstream(victim) << "original";
     ASSERT_EQ(symlink(victim.c_str(), InstallerPath(m_tmp).c_str()), 0);
 
-    StartService("ok");
-
-    if (IsSkipped() || HasFatalFailure())
-
-        return;
-    StartInstaller(m_tmp);
-    if (HasFatalFailure())
+    if (!StartServiceAndInstaller("ok", m_tmp))
         return;
     ClickInstall();
     ASSERT_TRUE(e2e::WaitFor([&] { return PayloadArgv().size() >= 2; }, 20000));
@@ -397,11 +389,7 @@ TEST_F(InstallFlow, LinkPlantedAtTheInstallerPathIsNotFollowed)
 
 TEST_F(InstallFlow, ClosingDuringTheDownloadEndsAtOnceAndLeavesNothing)
 {
-    StartService("slow");
-    if (IsSkipped() || HasFatalFailure())
-        return;
-    StartInstaller(m_tmp);
-    if (HasFatalFailure())
+    if (!StartServiceAndInstaller("slow", m_tmp))
         return;
     ClickInstall();
     ASSERT_TRUE(e2e::WaitFor([&] { return !Events().empty(); }, 10000));
@@ -416,11 +404,7 @@ TEST_F(InstallFlow, ClosingDuringTheDownloadEndsAtOnceAndLeavesNothing)
 
 TEST_F(InstallFlow, AgreementGatesTheInstallAndTheLicenceLeavesItAlone)
 {
-    StartService("ok");
-    if (IsSkipped() || HasFatalFailure())
-        return;
-    StartInstaller(m_tmp);
-    if (HasFatalFailure())
+    if (!StartServiceAndInstaller("ok", m_tmp))
         return;
 
     // Untick, then install: nothing starts. Opening the licence afterwards proves the click
