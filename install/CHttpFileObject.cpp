@@ -96,13 +96,16 @@ void CHttpFileObject::StartDownload(std::string filePath)
     m_pFile = std::make_unique<CInstallerFile>(m_strFilePath);
     m_nCurlCode = curl_easy_setopt(curl, CURLOPT_WRITEDATA, this);
     m_pWindow = m_hProgressWnd ? m_hProgressWnd->parentWidget() : nullptr;
+    m_bHasProgress = m_hProgressWnd != nullptr;
+    if (m_hProgressWnd)
+        m_progressLink = m_hProgressWnd->GetWorkerLink();
     QCoreApplication::postEvent(m_pReceiver, new CWindowMessage(WM_DOWNLOAD_START));
 }
 
 void CHttpFileObject::Abandon(int waitMs)
 {
     m_bAbort = true;
-    // A worker waiting in a progress call holds the lock; cancelling releases it first.
+    // A worker waiting in a progress call returns at once.
     CMyProgressCtrl* progress = m_hProgressWnd;
     if (progress)
         progress->CancelPendingCalls();
@@ -184,13 +187,10 @@ int CHttpFileObject::ProgressCallback(void* userdata, curl_off_t total, curl_off
         return 0;
     const double percent = static_cast<double>(now) / static_cast<double>(total) * 100.0;
     const int pos = std::clamp(static_cast<int>(percent), 0, 100);
-    if (pos == self->m_nLastPos)
+    if (pos == self->m_nLastPos || !self->m_bHasProgress)
         return 0;
     self->m_nLastPos = pos;
-    std::lock_guard lock(self->m_mutex);
-    if (self->m_bAbandoned)
-        return 1;
-    if (self->m_hProgressWnd && !self->m_hProgressWnd->SetPosFromWorker(pos)) {
+    if (!self->m_progressLink.SetPos(pos)) {
         self->m_bAbort = true;  // the window is going away
         return 1;
     }

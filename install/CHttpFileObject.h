@@ -13,10 +13,10 @@
 #include <mutex>
 #include <string>
 
+#include "CMyProgressCtrl.h"
 #include "CWindowMessage.h"
 
 class CInstallerFile;
-class CMyProgressCtrl;
 
 class CHttpFileObject : public QThread
 {
@@ -73,9 +73,13 @@ private:
     std::unique_ptr<CInstallerFile> m_pFile;
     Receiver* m_pReceiver = nullptr;  // lives in the worker thread; deleted when its loop ends
     QObject* m_pWindow = nullptr;     // the bar's parent, taken on the owner's thread
+    // The worker reaches the bar only through this link: once the bar is gone or its calls
+    // are cancelled, a call returns false at once instead of touching the widget.
+    CMyProgressCtrl::WorkerLink m_progressLink;
+    bool m_bHasProgress = false;
 
-    // Between the worker and the owner's thread: the bar and the window are used only under
-    // the lock and only until Abandon cleared them.
+    // Between the worker and the owner's thread: the window is used only under the lock and
+    // only until Abandon cleared it.
     std::mutex m_mutex;
     std::condition_variable m_cvBox;
     bool m_bAbandoned = false;
