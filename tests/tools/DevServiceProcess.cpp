@@ -173,19 +173,10 @@ bool DevServiceProcess::Start(const std::vector<std::string>& arguments, std::st
 
 int DevServiceProcess::WaitForExit(std::chrono::milliseconds limit)
 {
-    const int pidFd = static_cast<int>(syscall(SYS_pidfd_open, m_pid, 0));
-    if (pidFd < 0)
-        return -1;
-    pollfd watched{pidFd, POLLIN, 0};
-    const int ready = poll(&watched, 1, static_cast<int>(limit.count()));
-    close(pidFd);
-    if (ready <= 0)
-        return -1;
-    int status = 0;
-    if (waitpid(m_pid, &status, 0) != m_pid)
-        return -1;
-    m_pid = -1;
-    return ExitCodeOf(status);
+    const int code = WaitForChild(m_pid, limit);
+    if (code != -1)
+        m_pid = -1;
+    return code;
 }
 
 int DevServiceProcess::Stop(std::chrono::milliseconds limit)
